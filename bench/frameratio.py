@@ -18,38 +18,21 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from harness import Scratch, Xvfb  # noqa: E402
+
 FRAME = re.compile(rb"-?\d+$")
 SLEEP_MS = 32.0
 
 
-def start_xvfb():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    number = b""
-    deadline = time.monotonic() + 20
-    with os.fdopen(read_fd, "rb", buffering=0) as pipe:
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = pipe.read(1)
-            if not chunk:
-                break
-            number += chunk
-    if not number.strip():
-        stop(xvfb)
-        sys.exit("Xvfb did not report a display")
-    return xvfb, ":" + number.decode().strip()
-
-
 def stop(process, timeout=10):
-    if process.poll() is None:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+    """SIGTERM becomes a quit event, so the program ends its frame and cleans up."""
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def frame_times(program, display, seconds):
@@ -99,8 +82,8 @@ def main():
 
     programs = {"real": os.path.abspath(args.real), "minimal": os.path.abspath(args.minimal)}
     totals = {name: [0.0, 0] for name in programs}
-    xvfb, display = start_xvfb()
-    try:
+    with Scratch(prefix="figure-frameratio-") as scratch, Xvfb(scratch.path) as xvfb:
+        display = xvfb.display
         for round_ in range(1, args.rounds + 1):
             for name, path in programs.items():
                 seconds, periods = span(frame_times(path, display, args.seconds), args.warmup)
@@ -111,8 +94,6 @@ def main():
                 ms = 1000 * seconds / periods
                 print(f"round {round_} {name:8s} {periods + 1:4d} frames  "
                       f"{ms:6.2f} ms/frame  {ms / SLEEP_MS:.3f} x 32 ms", flush=True)
-    finally:
-        stop(xvfb)
 
     ratio = {}
     for name, (seconds, periods) in totals.items():

@@ -248,22 +248,24 @@ class LoadTexture : public testing::Test {
     }
 };
 
-TEST_F(LoadTexture, TwentyFourBitWhiteIsTransparent) {
-    std::string p = writebmp("rgb24.bmp", SDL_PIXELFORMAT_RGB888);
-    ASSERT_EQ(bitsperpixel(p), 24);
-    Texture *t = loadtexture(p.c_str());
-    expectkeyed(t);
-    SDL_DestroyTexture(t->t);
-    delete t;
-}
-
-TEST_F(LoadTexture, ThirtyTwoBitWhiteIsTransparent) {
-    std::string p = writebmp("argb32.bmp", SDL_PIXELFORMAT_ARGB8888);
-    ASSERT_EQ(bitsperpixel(p), 32);
-    Texture *t = loadtexture(p.c_str());
-    expectkeyed(t);
-    SDL_DestroyTexture(t->t);
-    delete t;
+TEST_F(LoadTexture, WhiteIsTransparentAtEitherDepth) {
+    const struct {
+        const char *name;
+        Uint32 format;
+        int bits;
+    } cases[] = {
+        {"rgb24.bmp", SDL_PIXELFORMAT_RGB888, 24},
+        {"argb32.bmp", SDL_PIXELFORMAT_ARGB8888, 32},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string p = writebmp(c.name, c.format);
+        ASSERT_EQ(bitsperpixel(p), c.bits);
+        Texture *t = loadtexture(p.c_str());
+        expectkeyed(t);
+        SDL_DestroyTexture(t->t);
+        delete t;
+    }
 }
 
 TEST_F(LoadTexture, SizeIsTheImages) {
